@@ -97,8 +97,9 @@ private:
     // Sends the prepared request and receives the answer; true when a valid packet arrived.
     bool Exchange();
     uint32_t FailReceive();
-    // Chunked transfer shared by the boot code and X-Loader commands.
-    int SendChunkedCopy(CommandCode code, const uint8_t* copy, uint32_t length, std::string_view what);
+    // Chunked transfer shared by the boot code and X-Loader commands: sends the working copy
+    // in chunks of the machine's chunk size under the header the caller prepared.
+    int SendChunkedCopy(const uint8_t* copy, uint32_t length, std::string_view what);
     void ReportProgress(std::string_view what, uint64_t done, uint64_t total);
 
     Transport& transport_;

@@ -11,18 +11,28 @@
 namespace brevant {
 
 VirtualWriter::VirtualWriter(Clock& clock, WriterSettings settings)
-    : clock_(clock), settings_(std::move(settings)) {}
+    : clock_(clock), settings_(std::move(settings)) {
+    SeedStorage();
+}
 
 int VirtualWriter::Open() {
-    if (open_) return 0;
-    if (!present_) return kErrorNoWriter;
+    if (open_ && !linkStale_) return 0;
+    // A handle left over from before a restart is useless; a failed Open leaves it closed.
+    open_ = false;
+    linkStale_ = false;
+    pendingReads_.clear();
+    CheckBack();
+    if (!present_ || away_) return kErrorNoWriter;
     open_ = true;
     ++openCount_;
     return 0;
 }
 
 int VirtualWriter::Close() {
+    // A restart whose answer the host never read still happens.
+    if (restartOnDrain_) Restart();
     open_ = false;
+    linkStale_ = false;
     // Whatever the writer had still queued for the host is gone with the link.
     pendingReads_.clear();
     return 0;
@@ -33,8 +43,31 @@ void VirtualWriter::Unplug() {
     Close();
 }
 
+void VirtualWriter::Plug() {
+    present_ = true;
+    away_ = false;
+    neverBack_ = false;
+}
+
+void VirtualWriter::Restart() {
+    restartOnDrain_ = false;
+    pendingReads_.clear();
+    if (open_) linkStale_ = true;
+    ++storage_.restarts;
+    away_ = true;
+    backAtMs_ = clock_.MonotonicMilliseconds() + uint64_t(settings_.restartSeconds) * 1000;
+    // Without valid application or boot code there is nothing to start.
+    const bool bootable = storage_.app.state != FirmwareState::Invalid || storage_.boot.state != FirmwareState::Invalid;
+    neverBack_ = settings_.stayAway || !bootable;
+    ComeBackRunning();
+}
+
+void VirtualWriter::CheckBack() {
+    if (away_ && !neverBack_ && clock_.MonotonicMilliseconds() >= backAtMs_) away_ = false;
+}
+
 uint32_t VirtualWriter::Read(uint8_t* buffer, uint32_t n) {
-    if (!open_ || buffer == nullptr || n == 0 || pendingReads_.empty()) return 0;
+    if (!open_ || linkStale_ || buffer == nullptr || n == 0 || pendingReads_.empty()) return 0;
     std::vector<uint8_t>& next = pendingReads_.front();
     const uint32_t count = std::min<uint32_t>(n, uint32_t(next.size()));
     std::memcpy(buffer, next.data(), count);
@@ -44,11 +77,13 @@ uint32_t VirtualWriter::Read(uint8_t* buffer, uint32_t n) {
         // Like a partial USB read: the rest of the transfer waits for the next read.
         next.erase(next.begin(), next.begin() + count);
     }
+    // The answer to SetProgramMode(0) has reached the host; now the writer goes.
+    if (restartOnDrain_ && pendingReads_.empty()) Restart();
     return count;
 }
 
 uint32_t VirtualWriter::Write(const uint8_t* buffer, uint32_t n) {
-    if (!open_ || buffer == nullptr || n == 0) return 0;
+    if (!open_ || linkStale_ || buffer == nullptr || n == 0) return 0;
     SimRequest request;
     request.bytesWritten = n;
     request.atMilliseconds = clock_.MonotonicMilliseconds();
@@ -70,7 +105,19 @@ uint32_t VirtualWriter::Write(const uint8_t* buffer, uint32_t n) {
     if (request.wellFormed) {
         const std::optional<Fault> fault = TakeFault(index, request.header.code);
         SimReply reply = Handle(transcript_.back());
+        // Only a writer that agreed to leave programming restarts; a fault that turns the
+        // answer into a refusal stands for a writer that did not.
+        const bool restarts = request.header.code == CMD_PROGRAM_MODE && request.header.params[0] == 0 &&
+                              reply.code == CMD_PROGRAM_MODE &&
+                              !(fault && (fault->kind == FaultKind::Status || fault->kind == FaultKind::OtherCode));
         QueueReply(transcript_.back(), std::move(reply), fault);
+        if (restarts) {
+            if (pendingReads_.empty()) {
+                Restart();
+            } else {
+                restartOnDrain_ = true;
+            }
+        }
     }
     return n;
 }

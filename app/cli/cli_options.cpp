@@ -1,12 +1,21 @@
 #include "app/cli/cli_options.h"
 
+#include "device/socket_transport.h"
 #include "sim/writer_settings.h"
 
 namespace brevant {
 
 bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, std::string& error) {
     bool answerGiven = false;
-    for (const std::string& arg : args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        // --writer and --record take their value either after '=' or as the next argument.
+        const bool linkOption = arg == "--writer" || arg == "--record";
+        if (linkOption && i + 1 >= args.size()) {
+            error = arg + " needs a value";
+            return false;
+        }
+        const bool linkOptionJoined = arg.rfind("--writer=", 0) == 0 || arg.rfind("--record=", 0) == 0;
         if (arg == "--simulate") {
             options.simulate = true;
         } else if (arg.rfind("--simulate=", 0) == 0) {
@@ -23,6 +32,24 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
             }
             options.answers = policy;
             answerGiven = true;
+        } else if (linkOption || linkOptionJoined) {
+            const bool writer = arg[2] == 'w';
+            const std::string value = linkOption ? args[++i] : arg.substr(9);
+            if (writer) {
+                SocketAddress address;
+                if (!ParseSocketAddress(value, address, error)) return false;
+                options.writer = value;
+            } else {
+                if (value.empty()) {
+                    error = "--record needs a file name";
+                    return false;
+                }
+                options.recordPath = value;
+            }
+        } else if (arg == "--check") {
+            options.check = true;
+        } else if (arg == "--json") {
+            options.json = true;
         } else if (arg == "--help" || arg == "-h") {
             options.showHelp = true;
         } else if (arg == "--version") {
@@ -31,6 +58,10 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
             error = "unknown argument '" + arg + "'";
             return false;
         }
+    }
+    if (options.simulate && !options.writer.empty()) {
+        error = "--simulate and --writer cannot be given together";
+        return false;
     }
     return true;
 }
@@ -51,6 +82,17 @@ std::string CliHelpText() {
            "                         Brevant (type 19) whose every component is older than\n"
            "                         the built-in images. Keys:\n" +
            WriterSettingsHelp() +
+           "  --writer tcp:HOST:PORT reach the writer over a socket link (for instance a\n"
+           "                         brevant-writer-sim) instead of USB\n"
+           "  --record FILE          record every transfer of the run (direction, bytes,\n"
+           "                         milliseconds since start) to a trace file that\n"
+           "                         brevant-writer-sim --replay can answer an updater with\n"
+           "  --check                read-only check: identify the writer and say for each\n"
+           "                         component whether a run would update it and why;\n"
+           "                         programs, writes and restarts nothing\n"
+           "  --json                 end with one JSON object on its own line: the writer,\n"
+           "                         each component's state (before and after a run; a run\n"
+           "                         then also checks before and after), result, exit status\n"
            "  --yes                  answer Yes to every question\n"
            "  --no                   answer No to every question\n"
            "                         Without --yes or --no the questions are asked on the\n"
@@ -62,7 +104,10 @@ std::string CliHelpText() {
            "  0  the writer was updated\n"
            "  1  the run failed (an error was shown)\n"
            "  2  usage error\n"
-           "  3  not updated: the machine type was refused or a question was answered No\n";
+           "  3  not updated: the machine type was refused or a question was answered No\n"
+           "     (--check: the run would update nothing: refused type or a file open)\n"
+           "  4  --check: the run would update at least one component\n"
+           "     (--check: 0 nothing to update, 1 no writer or it stopped answering)\n";
 }
 
 }  // namespace brevant

@@ -16,6 +16,10 @@ struct CliOptions {
     bool simulate = false;
     std::string simulateSettings;
     AnswerPolicy answers = AnswerPolicy::Ask;
+    std::string writer;      // "tcp:HOST:PORT": reach the writer over the socket link
+    std::string recordPath;  // record every transfer of the run to this trace file
+    bool check = false;      // read-only check instead of an update run
+    bool json = false;       // one JSON object at the end
     bool showHelp = false;
     bool showVersion = false;
 };

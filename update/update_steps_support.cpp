@@ -1,0 +1,66 @@
+// What the update steps share: how a missing image or a refused transfer is reported, and
+// the block size of their read, write and scanner loops.
+
+#include "device/packet.h"
+#include "images/image_resources.h"
+#include "update/message_buffer.h"
+#include "update/update_run.h"
+
+namespace brevant {
+
+namespace {
+
+constexpr const char* kOutOfMemoryText = "System too low on memory!";
+
+}  // namespace
+
+int UpdateEngine::ReportImageLoadFailure(const LoadedImage& image, uint32_t resourceId, bool logOutOfMemory) {
+    RunMessage m;
+    switch (image.error) {
+        case ImageLoadError::OutOfMemory:
+            return ReportOutOfMemory(logOutOfMemory);
+        case ImageLoadError::UnknownResource:
+            m.Format("Built-in image %u is missing from this program.", unsigned(resourceId));
+            break;
+        case ImageLoadError::None:
+        case ImageLoadError::MalformedContainer:
+        case ImageLoadError::CorruptStream:
+        default:
+            // Sending a damaged image would be worse than stopping: the writer would refuse
+            // it at best.
+            m.Format("Built-in image %u is damaged and cannot be sent.", unsigned(resourceId));
+            break;
+    }
+    log_.Line(m.c_str());
+    ui_.ShowError(m.c_str());
+    return 1;
+}
+
+int UpdateEngine::ReportOutOfMemory(bool logIt) {
+    RunMessage m;
+    m.Format("%s", kOutOfMemoryText);
+    if (logIt) log_.Line(m.c_str());
+    ui_.ShowError(m.c_str());
+    return 1;
+}
+
+int UpdateEngine::ReportTransferFailure(int code, const char* machineName) {
+    device_.ShowText("Failure in updating machine.");
+    RunMessage m;
+    if (code == int(kStatusFileOpen)) {
+        m.Format("Unable to program your writer.\nPlease close any open files on your %s", machineName);
+    } else {
+        m.Format("Unable to program your writer.  Error Code %d", code);
+    }
+    log_.Line(m.c_str());
+    ui_.ShowError(m.c_str());
+    return 5;
+}
+
+uint32_t UpdateEngine::BlockSize() const {
+    const uint32_t chunk = device_.chunkSize();
+    // Identification always sets it; the guard only keeps a loop from never advancing.
+    return chunk == 0 || chunk > kMaxPayload ? kMaxPayload : chunk;
+}
+
+}  // namespace brevant
