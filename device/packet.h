@@ -43,6 +43,13 @@ inline constexpr CommandCode CMD_BOOT_VERSIONS = 0xE019;
 inline constexpr CommandCode CMD_FLASH_GEOMETRY = 0xE01C;
 inline constexpr CommandCode CMD_SENSOR_BOARD = 0xE023;
 
+// Sub-commands of CMD_SENSOR_BOARD, in param 0: the keyboard scanner's own commands.
+inline constexpr uint32_t SENSOR_WRITE = 0x15;     // address word, then up to 512 code bytes
+inline constexpr uint32_t SENSOR_MODE = 0x18;      // one byte: enter or leave checking mode
+inline constexpr uint32_t SENSOR_CHECKSUM = 0x19;  // address and length words; answers the CRC
+inline constexpr uint8_t SENSOR_MODE_ENTER = 0;
+inline constexpr uint8_t SENSOR_MODE_LEAVE = 1;
+
 // Every chunk of the three image transfers carries this in param 4.
 inline constexpr uint32_t kTransferMarker = 0xC00DC00D;
 

@@ -10,8 +10,10 @@ namespace brevant {
 
 namespace {
 
-// No LZARI stream expands more than about 580 times (the likeliest symbol costs at least 0.014
-// bits), so a length word beyond this bound is damage, refused before a huge allocation.
+// No stream expands much more than 500 times: the likeliest literal holds at most 32454 of the
+// model's 32767 counts, so each costs at least 0.014 bits, and a match costs more than 9 bits
+// for its position alone. A length word beyond this bound per stream byte is damage, refused
+// before it turns into a huge allocation.
 constexpr uint64_t kMaxExpansion = 1024;
 constexpr uint64_t kExpansionAllowance = 16;   // the bytes past the end the decoder may read, and more
 

@@ -91,9 +91,10 @@ struct Interval {
     }
 };
 
-// The bytes a match may copy before the output holds them: the ring starts with spaces in its
-// first 4036 positions. A well-formed stream never reads the other 60 before writing them; a
-// garbage one gets zeros there, as a zero-initialised ring would give.
+// No ring buffer is kept: the output holds every byte decoded so far, so a match copies from
+// there. Only a match that reaches back before the first byte needs the ring's initial content:
+// spaces in its first 4036 positions. A well-formed stream never reads the other 60 before
+// writing them; a garbage one gets zeros there, as a zero-initialised ring would give.
 inline uint8_t InitialRingByte(int64_t index) {
     return index >= -int64_t(kSpaceFilled) ? uint8_t(' ') : uint8_t(0);
 }

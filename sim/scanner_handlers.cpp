@@ -9,12 +9,6 @@ namespace brevant {
 
 namespace {
 
-constexpr uint32_t kSensorWrite = 0x15;
-constexpr uint32_t kSensorMode = 0x18;
-constexpr uint32_t kSensorChecksum = 0x19;
-constexpr uint8_t kModeEnter = 0;
-constexpr uint8_t kModeLeave = 1;
-
 bool InScanner(uint32_t address, uint32_t count) {
     return address >= kScannerBase && uint64_t(address) + count <= uint64_t(kScannerBase) + kScannerMemorySize;
 }
@@ -26,10 +20,11 @@ SimReply VirtualWriter::HandleSensorBoard(const SimRequest& request) {
     const auto& payload = request.payload;
     SimReply reply = SimReply::Echo(request);
     switch (request.header.params[0]) {
-        case kSensorMode: {
+        case SENSOR_MODE: {
             // The scanner answers one byte: 0 when it did as asked.
-            const bool valid = payload.size() == 1 && (payload[0] == kModeEnter || payload[0] == kModeLeave);
-            if (valid && payload[0] == kModeEnter) {
+            const bool valid =
+                payload.size() == 1 && (payload[0] == SENSOR_MODE_ENTER || payload[0] == SENSOR_MODE_LEAVE);
+            if (valid && payload[0] == SENSOR_MODE_ENTER) {
                 scanner.programmingMode = true;
                 scanner.writesThisSession = 0;
             } else if (valid) {
@@ -42,7 +37,7 @@ SimReply VirtualWriter::HandleSensorBoard(const SimRequest& request) {
             reply.payload.assign(1, valid ? 0 : 1);
             return reply;
         }
-        case kSensorWrite: {
+        case SENSOR_WRITE: {
             if (payload.size() < 5 || payload.size() > 4 + kScannerMaxWrite) return SimReply::Status(kSimStatusBadRequest);
             const uint32_t address = LoadLe32(payload.data());
             const uint32_t count = uint32_t(payload.size() - 4);
@@ -57,7 +52,7 @@ SimReply VirtualWriter::HandleSensorBoard(const SimRequest& request) {
             ++scanner.writesTaken;
             return reply;
         }
-        case kSensorChecksum: {
+        case SENSOR_CHECKSUM: {
             if (payload.size() != 8) return SimReply::Status(kSimStatusBadRequest);
             const uint32_t address = LoadLe32(payload.data());
             const uint32_t count = LoadLe32(payload.data() + 4);

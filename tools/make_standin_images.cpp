@@ -56,7 +56,7 @@ std::vector<uint8_t> WithLengthOfRest(std::vector<uint8_t> image) {
 }
 
 std::vector<uint8_t> MakeXLoader(Random& rng, size_t size) {
-    const CodeStyle style{30, 10, 0, 4, 6, 0x40200800};
+    const CodeStyle style{32, 7, 0, 4, 5, 0x40200800};
     std::vector<uint8_t> image(8, 0);
     StoreLe32(&image[4], style.loadAddress);
     AppendFirmware(rng, style, size * 3 / 4 - 8, image);
@@ -76,9 +76,9 @@ std::vector<uint8_t> MakeWifiNvs(Random& rng, size_t size) {
         const size_t keyLength = std::strlen(key);
         image.push_back(uint8_t(keyLength));
         image.insert(image.end(), key, key + keyLength);
-        const uint32_t valueLength = std::strcmp(key, "cal_data") == 0 ? 256u : 4u + rng.Below(12);
+        const uint32_t valueLength = std::strcmp(key, "cal_data") == 0 ? 300u : std::strcmp(key, "rf_trim") == 0 ? 64u : 4u + rng.Below(12);
         image.push_back(uint8_t(valueLength));
-        for (uint32_t i = 0; i < valueLength; ++i) image.push_back(uint8_t(i % 7 == 0 ? 0 : rng.Below(256)));
+        for (uint32_t i = 0; i < valueLength; ++i) image.push_back(uint8_t(rng.Below(256)));
     }
     image.resize(size, 0xFF);   // erased flash after the records
     return WithLengthOfRest(std::move(image));
@@ -91,8 +91,8 @@ std::vector<uint8_t> MakeWifiNvs(Random& rng, size_t size) {
 std::string MakeScannerHex(Random& rng) {
     constexpr size_t kExtent = 0xAB08;
     std::vector<uint8_t> code;
-    AppendFirmware(rng, CodeStyle{30, 10, 4, 10, 5, 0x80000000}, 0x2000, code);
-    AppendFirmware(rng, CodeStyle{40, 14, 3, 3, 4, 0x80002000}, kExtent - 0x2000, code);
+    AppendFirmware(rng, CodeStyle{80, 45, 4, 10, 1, 0x80000000}, 0x2000, code);
+    AppendFirmware(rng, CodeStyle{85, 50, 3, 3, 1, 0x80002000}, kExtent - 0x2000, code);
     std::memset(&code[0xAB04], 0xFF, 4);
     if (code[0xAB03] == 0xFF) code[0xAB03] = 0xE1;
 
@@ -111,9 +111,9 @@ std::string MakeScannerHex(Random& rng) {
 std::vector<uint8_t> MakeStandin(uint32_t id) {
     Random rng(0x42726576616E7400ull + id);   // fixed per image, so each can change alone
     switch (id) {
-        case 169: return MakeFirmwareImage(rng, CodeStyle{38, 12, 6, 5, 5, 0x80100000}, 3580492,
+        case 169: return MakeFirmwareImage(rng, CodeStyle{30, 6, 6, 5, 5, 0x80100000}, 3580492,
                                            "Brevant application", 0x02000000, 35675);
-        case 170: return MakeFirmwareImage(rng, CodeStyle{24, 6, 5, 6, 12, 0x80000000}, 475388,
+        case 170: return MakeFirmwareImage(rng, CodeStyle{15, 3, 5, 6, 12, 0x80000000}, 475388,
                                            "Brevant boot code", 0x01000000, 35673);
         case 171: return MakeBitmap(rng, 800, 480);
         case 172: return MakeFont(rng, 496448, 24, 32);
@@ -125,7 +125,7 @@ std::vector<uint8_t> MakeStandin(uint32_t id) {
         case 189: return MakeXLoader(rng, 32256);
         case 190: {
             std::vector<uint8_t> image(4, 0);
-            AppendFirmware(rng, CodeStyle{22, 5, 8, 8, 14, 0x40080000}, 280280 - 4, image);
+            AppendFirmware(rng, CodeStyle{12, 2, 8, 8, 14, 0x40080000}, 280280 - 4, image);
             return WithLengthOfRest(std::move(image));
         }
         case 191: return MakeWifiNvs(rng, 916);

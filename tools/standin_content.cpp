@@ -173,6 +173,9 @@ void AppendFirmware(Random& rng, const CodeStyle& style, size_t size, std::vecto
 
     std::vector<uint32_t> routines;               // addresses, for calls
     std::vector<std::pair<size_t, size_t>> bodies;   // offset and length of each routine, for near copies
+    // Code comes in modules that lean on a handful of idioms of their own, which is what makes
+    // it repeat within the coder's 4 KiB window.
+    uint32_t module = 0;
     while (out.size() < end) {
         const uint32_t roll = rng.Below(100);
         if (roll < style.stringPercent) {
@@ -185,9 +188,11 @@ void AppendFirmware(Random& rng, const CodeStyle& style, size_t size, std::vecto
         }
         const size_t here = out.size();
         const uint32_t address = style.loadAddress + uint32_t(here - start);
+        if (rng.Chance(10)) module = rng.Below(uint32_t(idioms.size()));
         if (!bodies.empty() && rng.Chance(style.repeatPercent)) {
-            // An inlined helper or a template instance: an earlier routine with a few changes.
-            const auto [from, length] = bodies[rng.Below(uint32_t(bodies.size()))];
+            // An inlined helper or a template instance: a recent routine with a few changes.
+            const uint32_t recent = uint32_t(std::min<size_t>(bodies.size(), 6));
+            const auto [from, length] = bodies[bodies.size() - 1 - rng.Below(recent)];
             for (size_t i = 0; i + 4 <= length; i += 4) {
                 uint32_t word = LoadLe32(&out[from + i]);
                 if (rng.Chance(8)) word = source.Next(address + uint32_t(i), routines);
@@ -199,8 +204,8 @@ void AppendFirmware(Random& rng, const CodeStyle& style, size_t size, std::vecto
             const uint32_t length = 6 + rng.Below(70);
             for (uint32_t i = 0; i < length;) {
                 if (rng.Chance(style.idiomPercent)) {
-                    // Idioms are Zipf-like: a few are everywhere.
-                    const uint32_t which = rng.Below(1 + rng.Below(uint32_t(idioms.size())));
+                    // Within a module a few idioms are everywhere.
+                    const uint32_t which = (module + rng.Below(1 + rng.Below(24))) % uint32_t(idioms.size());
                     for (uint32_t word : idioms[which]) AppendWord(out, word);
                     i += uint32_t(idioms[which].size());
                 } else {
@@ -246,7 +251,7 @@ std::vector<uint8_t> MakeBitmap(Random& rng, uint32_t width, uint32_t height) {
     };
     fill(0, 0, width, 40, rgb(4, 10, 20));
     // A photo-like panel: smooth value noise, the least compressible part of a real splash.
-    const uint32_t px = width / 2 + 40, py = 80, pw = width / 2 - 80, ph = height / 2;
+    const uint32_t px = width / 4, py = 50, pw = width * 3 / 4 - 20, ph = height * 5 / 6;
     std::vector<uint32_t> lattice(17 * 17);
     for (uint32_t& v : lattice) v = rng.Below(64);
     for (uint32_t y = 0; y < ph; ++y)
@@ -255,7 +260,7 @@ std::vector<uint8_t> MakeBitmap(Random& rng, uint32_t width, uint32_t height) {
             const uint32_t fx = x * 16 % pw * 64 / pw, fy = y * 16 % ph * 64 / ph;
             const uint32_t top = lattice[gy * 17 + gx] * (64 - fx) + lattice[gy * 17 + gx + 1] * fx;
             const uint32_t bottom = lattice[(gy + 1) * 17 + gx] * (64 - fx) + lattice[(gy + 1) * 17 + gx + 1] * fx;
-            const uint32_t v = (top * (64 - fy) + bottom * fy) / 4096 + rng.Below(4);
+            const uint32_t v = (top * (64 - fy) + bottom * fy) / 4096 + rng.Below(12);
             pixels[size_t(py + y) * width + px + x] = rgb(v / 2, v, v / 3 + 4);
         }
     // Buttons and a caption made of a small blocky glyph set.
@@ -322,7 +327,7 @@ std::vector<uint8_t> MakeFont(Random& rng, size_t size, uint32_t cellWidth, uint
                     const float ex = float(x) - (ax + t * dx), ey = float(y) - (ay + t * dy);
                     const float coverage = std::clamp(thickness - std::sqrt(ex * ex + ey * ey), 0.0f, 1.0f);
                     uint8_t& pixel = cell[size_t(y) * cellWidth + x];
-                    pixel = std::max(pixel, uint8_t(uint8_t(coverage * 255.0f) & 0xF0));
+                    pixel = std::max(pixel, uint8_t(coverage * 255.0f));
                 }
         }
         font.insert(font.end(), cell.begin(), cell.end());

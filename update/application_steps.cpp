@@ -1,9 +1,10 @@
 // The application and boot code steps: the writer's main firmware. Each runs at most once
 // successfully per run; the done flags make the second call of the sequence a no-op.
 
-#include "images/crc32.h"
 #include "images/image_resources.h"
 #include "update/message_buffer.h"
+#include "update/step_helpers.h"
+#include "update/update_rules.h"
 #include "update/update_run.h"
 
 namespace brevant {
@@ -27,11 +28,9 @@ int UpdateEngine::UpdateApplication() {
     }
 
     const LoadedImage image = LoadImageResource(d.appResourceId, kApplicationSlack);
-    if (!image.ok()) return ReportImageLoadFailure(image, d.appResourceId, false);
+    if (!image.ok()) return ReportImageLoadFailure(image.error, d.appResourceId, false);
 
-    Crc32 crc;
-    crc.Add(image.bytes.get(), image.length);
-    device_.SendImageCrc(crc.Value());
+    device_.SendImageCrc(ChecksumOf(image.bytes.get(), image.length));
     device_.ShowText("Programming Application Code");
     const int r = device_.ProgramApplication(image.bytes.get(), image.length, device_.machineType());
     if (r != 0) return ReportTransferFailure(r, d.machineName);
@@ -45,19 +44,13 @@ int UpdateEngine::UpdateBootCode() {
     if (d.bootResourceId == 0) return 0;
 
     if (id_.bootMode == 0) {
-        if (device_.GetBootVersions(&id_.mainBootVersion, &id_.mainBootBuild, &id_.secondaryBootVersion,
-                                    &id_.secondaryBootBuild) != 0) {
-            id_.mainBootVersion = id_.mainBootBuild = id_.secondaryBootVersion = id_.secondaryBootBuild = 0;
-        }
+        ReadBootVersions(device_, id_);
     } else {
         // Answering from its boot code, the writer reported the boot code's version and build.
         id_.mainBootVersion = id_.appVersion;
         id_.mainBootBuild = id_.appBuild;
     }
-    const uint32_t installedVersion = id_.mainBootVersion;
-    const uint32_t installedBuild = id_.mainBootBuild;
-    // Left alone only when neither the version nor the build on the writer is older.
-    if (installedVersion >= d.bootImageVersion && installedBuild >= d.bootImageBuild) return 0;
+    if (!BootCodeIsOlder(id_.mainBootVersion, id_.mainBootBuild, d)) return 0;
 
     const uint32_t v = d.bootImageVersion;
     const int build = int(d.bootImageBuild);
@@ -73,7 +66,7 @@ int UpdateEngine::UpdateBootCode() {
     ui_.SetStatusText(std::string("\n\n") + m.c_str());
 
     const LoadedImage image = LoadImageResource(d.bootResourceId, kImageSlack);
-    if (!image.ok()) return ReportImageLoadFailure(image, d.bootResourceId, false);
+    if (!image.ok()) return ReportImageLoadFailure(image.error, d.bootResourceId, false);
 
     device_.ShowText("Programming Boot Code");
     const int r = device_.ProgramBootCode(image.bytes.get(), image.length, 0);

@@ -2,12 +2,12 @@
 // beyond that. The writer keeps local wall-clock seconds, as PcClockValue gives them.
 
 #include "update/update_run.h"
+#include "update/update_rules.h"
 
 namespace brevant {
 
 namespace {
 
-constexpr uint32_t kSilentDifferenceSeconds = 300;
 constexpr const char* kClockQuestion =
     "Your Steno Machine's date/time doesn't match the PC date/time.\nDo you want it to match the PC date/time?";
 
@@ -18,8 +18,7 @@ int UpdateEngine::SyncClock() {
     uint32_t writer = 0;
     if (device_.ClockTime(&writer, 0, 0) != 0) return 0;
     if (writer == pc) return 0;
-    const uint32_t difference = pc > writer ? pc - writer : writer - pc;
-    if (difference > kSilentDifferenceSeconds && !ui_.AskYesNo(kClockQuestion, title_)) return 0;
+    if (AsksBeforeSettingClock(pc, writer) && !ui_.AskYesNo(kClockQuestion, title_)) return 0;
     // Taken afresh, so the time the question stood open does not count.
     device_.ClockTime(nullptr, PcClockValue(), 1);
     return 0;

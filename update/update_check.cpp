@@ -1,39 +1,22 @@
-// The read-only check. Every decision below mirrors the step that makes it in a real run;
-// what a step would send, the check only compares.
+// The read-only check. Every decision below is the one the step makes in a real run (the
+// rules and exchanges both share, update_rules.h and step_helpers.h); what a step would
+// send, the check only compares.
 
 #include "update/update_check.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string_view>
 
-#include "common/byte_order.h"
-#include "images/crc32.h"
 #include "images/image_resources.h"
-#include "images/intel_hex.h"
 #include "update/message_buffer.h"
+#include "update/step_helpers.h"
+#include "update/update_rules.h"
 
 namespace brevant {
 
 namespace {
-
-constexpr uint32_t kEarlyAppBuild = 34494;
-constexpr uint32_t kEarlyBootBuild = 35673;
-constexpr uint32_t kClockQuestionSeconds = 300;
-constexpr uint32_t kReadSelector = 4;
-constexpr uint32_t kXLoaderRegion = 0;
-constexpr uint32_t kWifiAppRegion = 8;
-constexpr uint32_t kWifiNvsRegion = 9;
-constexpr uint32_t kAnyScannerVersion = 0xFFFFFFFF;
-constexpr uint32_t kSensorMode = 0x18;
-constexpr uint32_t kSensorChecksum = 0x19;
-constexpr uint32_t kScannerBase = 0x80000000;
-constexpr uint32_t kScannerImageSize = 0x80000;
-constexpr uint32_t kScannerCodeStart = 0x2000;
-constexpr uint32_t kScannerAnswerCapacity = 1024;
-constexpr std::string_view kXLoaderMarker = "X-Loader ";
 
 std::string Hex32(uint32_t value) {
     MessageBuffer<16> m;
@@ -44,35 +27,12 @@ std::string VersionAndBuild(uint32_t word, uint32_t build) {
     return VersionText(word) + " build " + std::to_string(build);
 }
 
-uint32_t Checksum(const uint8_t* bytes, uint32_t n) {
-    Crc32 crc;
-    crc.Add(bytes, n);
-    return crc.Value();
-}
-
-std::unique_ptr<uint8_t[]> Allocate(uint32_t n) { return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[n ? n : 1]); }
-
-// From the first marker to the next NUL, never beyond the buffer.
-std::string_view XLoaderText(const uint8_t* bytes, uint32_t n) {
-    const std::string_view all(reinterpret_cast<const char*>(bytes), n);
-    const size_t start = all.find(kXLoaderMarker);
-    if (start == std::string_view::npos) return {};
-    const std::string_view rest = all.substr(start);
-    return rest.substr(0, std::min(rest.find('\0'), rest.size()));
-}
-
-bool IsGreater(std::string_view a, std::string_view b) {
-    const size_t common = std::min(a.size(), b.size());
-    for (size_t i = 0; i < common; ++i) {
-        const auto x = static_cast<unsigned char>(a[i]);
-        const auto y = static_cast<unsigned char>(b[i]);
-        if (x != y) return x > y;
-    }
-    return a.size() > b.size();
-}
-
 std::string Shown(std::string_view text) {
-    return text.empty() ? std::string("(no version text)") : "\"" + std::string(text.substr(0, 64)) + "\"";
+    if (text.empty()) return "(no version text)";
+    std::string shown(1, '"');
+    shown.append(text.substr(0, 64));
+    shown += '"';
+    return shown;
 }
 
 ComponentCheck Component(ComponentId id) {
@@ -80,6 +40,14 @@ ComponentCheck Component(ComponentId id) {
     c.id = id;
     c.name = ComponentName(id);
     return c;
+}
+
+// Without an image for this machine type the step does nothing.
+bool NotCarried(ComponentCheck& c, uint32_t resourceId) {
+    if (resourceId != 0) return false;
+    c.verdict = CheckVerdict::NotCarried;
+    c.reason = std::string("no ") + c.name + " image for this machine type";
+    return true;
 }
 
 }  // namespace
@@ -167,23 +135,15 @@ void UpdateCheck::Identify(CheckReport& report) {
     report.machineType = device_.machineType();
     report.reportedVersion = device_.version();
     report.scannerVersion = device_.property0();
-    report.admitted = report.machineType >= 18 && report.machineType <= 20;
+    report.admitted = IsAdmittedMachineType(report.machineType);
     report.machineName = report.admitted ? DescriptorFor(report.machineType).machineName
                                          : MachineNameFor(report.machineType);
     if (!report.admitted) return;
     if (id.bootMode == 0) {
-        if (device_.GetBootVersions(&id.mainBootVersion, &id.mainBootBuild, &id.secondaryBootVersion,
-                                    &id.secondaryBootBuild) != 0) {
-            id.mainBootVersion = id.mainBootBuild = id.secondaryBootVersion = id.secondaryBootBuild = 0;
-        }
+        ReadBootVersions(device_, id);
     } else {
         // The writer runs its boot code: what it reported is the boot code's version.
-        const MachineDescriptor& d = DescriptorFor(report.machineType);
-        id.secondaryBootVersion = id.secondaryBootBuild = 0;
-        id.mainBootVersion = id.appVersion;
-        id.mainBootBuild = id.appBuild;
-        id.appVersion = d.bootModeAppVersion;
-        id.appBuild = 0;
+        TakeBootModeIdentity(id, DescriptorFor(report.machineType));
     }
 }
 
@@ -196,8 +156,8 @@ void UpdateCheck::CheckRunGates(CheckReport& report) {
     const MachineDescriptor& d = DescriptorFor(report.machineType);
     const IdentificationFields& id = report.identity;
     report.asksBeforeDowngrade =
-        d.appImageVersion < (report.reportedVersion & ~0xFFu) || d.appImageBuild < id.appBuild;
-    const int file = device_.CheckFile("REALTIME.000");
+        WouldAskBeforeDowngrade(d.appImageVersion, d.appImageBuild, report.reportedVersion, id.appBuild);
+    const int file = device_.CheckFile(kFilesInUseCheckName);
     if (file == 0) {
         // As the run does: let go of the host's interest in the file again.
         device_.ReleaseFile();
@@ -205,17 +165,15 @@ void UpdateCheck::CheckRunGates(CheckReport& report) {
         report.stopReason = std::string("a file is open on the ") + d.machineName + ": the run stops before programming";
     }
     uint32_t writerClock = 0;
-    const uint32_t pc = uint32_t(uint64_t(clock_.UnixSeconds() + clock_.ToLocal(clock_.UnixSeconds()).utcOffsetSeconds));
+    const uint32_t pc = LocalClockSeconds(clock_);
     if (device_.ClockTime(&writerClock, 0, 0) == 0) {
         report.clockRead = true;
         report.writerClock = writerClock;
         report.pcClock = pc;
-        const uint32_t difference = pc > writerClock ? pc - writerClock : writerClock - pc;
-        report.clockWouldBeSet = difference != 0;
-        report.clockQuestion = difference > kClockQuestionSeconds;
+        report.clockWouldBeSet = pc != writerClock;
+        report.clockQuestion = AsksBeforeSettingClock(pc, writerClock);
     }
-    report.earlyUpdate = (id.bootMode == 0 && id.appBuild < kEarlyAppBuild) ||
-                         (id.bootMode != 0 && id.mainBootBuild < kEarlyBootBuild);
+    report.earlyUpdate = NeedsEarlyUpdate(id);
 }
 
 ComponentCheck UpdateCheck::CheckApplication(const CheckReport& report, const MachineDescriptor& d) {
@@ -223,11 +181,7 @@ ComponentCheck UpdateCheck::CheckApplication(const CheckReport& report, const Ma
     const IdentificationFields& id = report.identity;
     c.writer = id.bootMode != 0 ? std::string("none running (the writer runs its boot code)")
                                 : VersionAndBuild(id.appVersion, id.appBuild);
-    if (d.appResourceId == 0) {
-        c.verdict = CheckVerdict::NotCarried;
-        c.reason = "no application image for this machine type";
-        return c;
-    }
+    if (NotCarried(c, d.appResourceId)) return c;
     c.image = VersionAndBuild(d.appImageVersion, d.appImageBuild);
     const bool same = id.bootMode == 0 && id.appVersion == d.appImageVersion && id.appBuild == d.appImageBuild;
     c.verdict = same ? CheckVerdict::Resend : CheckVerdict::WouldUpdate;
@@ -247,18 +201,14 @@ ComponentCheck UpdateCheck::CheckBootCode(const CheckReport& report, const Machi
     const uint32_t build = id.bootMode != 0 ? id.appBuild : id.mainBootBuild;
     c.writer = id.bootMode != 0 ? "running it, reported " + VersionAndBuild(id.mainBootVersion, id.mainBootBuild)
                                 : VersionAndBuild(id.mainBootVersion, id.mainBootBuild);
-    if (d.bootResourceId == 0) {
-        c.verdict = CheckVerdict::NotCarried;
-        c.reason = "no boot code image for this machine type";
-        return c;
-    }
+    if (NotCarried(c, d.bootResourceId)) return c;
     c.image = VersionAndBuild(d.bootImageVersion, d.bootImageBuild);
-    if (version < d.bootImageVersion) {
-        c.verdict = CheckVerdict::WouldUpdate;
-        c.reason = "version " + VersionText(version) + " is older than " + VersionText(d.bootImageVersion);
-    } else if (build >= d.bootImageBuild) {
+    if (!BootCodeIsOlder(version, build, d)) {
         c.verdict = CheckVerdict::UpToDate;
         c.reason = "version and build are at least the built-in ones";
+    } else if (version < d.bootImageVersion) {
+        c.verdict = CheckVerdict::WouldUpdate;
+        c.reason = "version " + VersionText(version) + " is older than " + VersionText(d.bootImageVersion);
     } else {
         c.verdict = CheckVerdict::WouldUpdate;
         c.reason = "build " + std::to_string(build) + " is older than " + std::to_string(d.bootImageBuild);
@@ -271,60 +221,38 @@ ComponentCheck UpdateCheck::CheckBootCode(const CheckReport& report, const Machi
 ComponentCheck UpdateCheck::CheckScanner(const CheckReport& report, const MachineDescriptor& d) {
     ComponentCheck c = Component(ComponentId::KeyboardScanner);
     c.writer = "version " + std::to_string(report.scannerVersion);
-    if (d.keyboardScannerResourceId == 0) {
-        c.verdict = CheckVerdict::NotCarried;
-        c.reason = "no keyboard scanner image for this machine type";
-        return c;
-    }
+    if (NotCarried(c, d.keyboardScannerResourceId)) return c;
     c.image = "version " + std::to_string(d.keyboardScannerVersion);
-    if (report.scannerVersion != kAnyScannerVersion && report.scannerVersion >= d.keyboardScannerVersion) {
+    if (!ScannerStepRuns(report.scannerVersion, d)) {
         c.verdict = CheckVerdict::UpToDate;
         c.reason = "the writer's scanner version is at least the built-in one";
         return c;
     }
-    LoadedImage text = LoadImageResource(d.keyboardScannerResourceId, kImageSlack);
-    std::unique_ptr<uint8_t[]> flat = Allocate(kScannerImageSize + 256);
-    if (!text.ok() || !flat) {
-        c.reason = std::string("the built-in scanner image cannot be loaded: ") +
-                   (text.ok() ? "out of memory" : ImageLoadErrorText(text.error));
+    const ScannerImage image = LoadScannerImage(d.keyboardScannerResourceId);
+    if (image.loadError != ImageLoadError::None) {
+        c.reason = std::string("the built-in scanner image cannot be loaded: ") + ImageLoadErrorText(image.loadError);
         return c;
     }
-    std::memset(flat.get(), 0xFF, kScannerImageSize);
-    if (IntelHexLoader(text.bytes.get(), text.length, flat.get(), kScannerImageSize, kScannerBase) <= 0) {
+    if (image.notHex) {
         c.reason = "the built-in scanner image is not valid HEX text";
         return c;
     }
-    uint32_t end = kScannerImageSize;
-    while (end > kScannerCodeStart + 1 && flat[end - 1] == 0xFF) --end;
-    const uint32_t length = end - kScannerCodeStart;
-    const uint32_t image = Checksum(flat.get() + kScannerCodeStart, length);
-    c.image += ", checksum " + Hex32(image);
+    c.image += ", checksum " + Hex32(image.checksum);
 
     // One look at the scanner's own checksum, entering and leaving its checking mode.
-    uint8_t answer[kScannerAnswerCapacity];
-    uint32_t answerLength = 0;
-    const uint8_t enter = 0;
-    const bool entered = device_.SensorBoardExchange(kSensorMode, &enter, 1, answer, sizeof answer, &answerLength) == 0;
     bool answered = false;
     uint32_t scanner = 0;
-    if (entered) {
-        clock_.Sleep(100);
-        uint8_t range[8];
-        StoreLe32(range, kScannerBase + kScannerCodeStart);
-        StoreLe32(range + 4, length);
-        answered = device_.SensorBoardExchange(kSensorChecksum, range, sizeof range, answer, sizeof answer,
-                                               &answerLength) == 0 &&
-                   answerLength == 4;
-        if (answered) scanner = LoadBe32(answer);
-        const uint8_t leave = 1;
-        device_.SensorBoardExchange(kSensorMode, &leave, 1, answer, sizeof answer, &answerLength);
+    if (SetScannerMode(device_, SENSOR_MODE_ENTER, false)) {
+        clock_.Sleep(kScannerChecksumPauseMilliseconds);
+        answered = AskScannerChecksum(device_, image.code, scanner);
+        SetScannerMode(device_, SENSOR_MODE_LEAVE, false);
     }
     if (!answered) {
         c.reason = "the writer's scanner version is older, and the scanner did not answer its checksum";
         return c;
     }
     c.writer += ", checksum " + Hex32(scanner);
-    if (scanner == image) {
+    if (scanner == image.checksum) {
         c.verdict = CheckVerdict::UpToDate;
         c.reason = "the version is older, but the scanner's code already matches the built-in one";
     } else {
@@ -334,34 +262,18 @@ ComponentCheck UpdateCheck::CheckScanner(const CheckReport& report, const Machin
     return c;
 }
 
-bool UpdateCheck::ReadBack(uint32_t start, uint8_t* destination, uint32_t n, uint32_t& failedAt) {
-    const uint32_t block = std::max<uint32_t>(1, std::min<uint32_t>(device_.chunkSize(), kMaxPayload));
-    for (uint32_t offset = 0; offset < n; offset += std::min(block, n - offset)) {
-        const uint32_t length = std::min(block, n - offset);
-        if (!device_.ReadRegion(start + offset, length, destination + offset, kReadSelector)) {
-            failedAt = offset;
-            return false;
-        }
-    }
-    return true;
-}
-
 ComponentCheck UpdateCheck::CheckWifi(ComponentId which, const MachineDescriptor& d) {
     ComponentCheck c = Component(which);
     const bool app = which == ComponentId::WifiApp;
     const uint32_t resource = app ? d.wifiAppResourceId : d.wifiNvsResourceId;
-    if (resource == 0) {
-        c.verdict = CheckVerdict::NotCarried;
-        c.reason = std::string("no ") + c.name + " image for this machine type";
-        return c;
-    }
+    if (NotCarried(c, resource)) return c;
     LoadedImage image = LoadImageResource(resource, kImageSlack);
     if (!image.ok()) {
         c.reason = std::string("the built-in image cannot be loaded: ") + ImageLoadErrorText(image.error);
         return c;
     }
     const uint32_t n = image.length;
-    c.image = std::to_string(n) + " bytes, CRC " + Hex32(Checksum(image.bytes.get(), n));
+    c.image = std::to_string(n) + " bytes, CRC " + Hex32(ChecksumOf(image.bytes.get(), n));
     uint32_t size = 0;
     const uint32_t start = device_.QueryRegion(app ? kWifiAppRegion : kWifiNvsRegion, &size);
     if (size == 0 && !device_.IsOpen()) {
@@ -374,18 +286,18 @@ ComponentCheck UpdateCheck::CheckWifi(ComponentId which, const MachineDescriptor
         c.reason = "the writer reports no region for it, so the step does nothing";
         return c;
     }
-    std::unique_ptr<uint8_t[]> back = Allocate(n);
+    std::unique_ptr<uint8_t[]> back = AllocateWorkBuffer(n);
     if (!back) {
         c.reason = "out of memory for the read-back";
         return c;
     }
     uint32_t failedAt = 0;
-    if (!ReadBack(start, back.get(), n, failedAt)) {
+    if (!ReadRegionBack(device_, start, back.get(), n, &failedAt)) {
         c.writer = "region at " + Hex32(start) + ", " + std::to_string(size) + " bytes";
         c.reason = "reading the region back failed at offset " + std::to_string(failedAt);
         return c;
     }
-    c.writer = std::to_string(n) + " bytes read back, CRC " + Hex32(Checksum(back.get(), n));
+    c.writer = std::to_string(n) + " bytes read back, CRC " + Hex32(ChecksumOf(back.get(), n));
     if (std::memcmp(back.get(), image.bytes.get(), n) == 0) {
         c.verdict = CheckVerdict::UpToDate;
         c.reason = "the region equals the built-in image";
@@ -398,29 +310,25 @@ ComponentCheck UpdateCheck::CheckWifi(ComponentId which, const MachineDescriptor
 
 ComponentCheck UpdateCheck::CheckXLoader(const MachineDescriptor& d) {
     ComponentCheck c = Component(ComponentId::XLoader);
-    if (d.xLoaderResourceId == 0) {
-        c.verdict = CheckVerdict::NotCarried;
-        c.reason = "no X-Loader image for this machine type";
-        return c;
-    }
+    if (NotCarried(c, d.xLoaderResourceId)) return c;
     LoadedImage image = LoadImageResource(d.xLoaderResourceId, kImageSlack);
     if (!image.ok()) {
         c.reason = std::string("the built-in image cannot be loaded: ") + ImageLoadErrorText(image.error);
         return c;
     }
     const uint32_t n = image.length;
-    const std::string_view imageText = XLoaderText(image.bytes.get(), n);
-    const uint32_t imageCrc = Checksum(image.bytes.get(), n);
+    const std::string_view imageText = XLoaderVersionText(image.bytes.get(), n);
+    const uint32_t imageCrc = ChecksumOf(image.bytes.get(), n);
     c.image = Shown(imageText) + ", CRC " + Hex32(imageCrc);
     uint32_t size = 0;
     const uint32_t start = device_.QueryRegion(kXLoaderRegion, &size);
-    std::unique_ptr<uint8_t[]> back = Allocate(n);
+    std::unique_ptr<uint8_t[]> back = AllocateWorkBuffer(n);
     if (!back) {
         c.reason = "out of memory for the read-back";
         return c;
     }
     uint32_t failedAt = 0;
-    if (!ReadBack(start, back.get(), n, failedAt)) {
+    if (!ReadRegionBack(device_, start, back.get(), n, &failedAt)) {
         c.reason = "reading the X-Loader back failed at offset " + std::to_string(failedAt) +
                    ": the run would stop with \"Failed to read x-Loader Image!\"";
         return c;
@@ -430,13 +338,13 @@ ComponentCheck UpdateCheck::CheckXLoader(const MachineDescriptor& d) {
         c.reason = "the built-in image is empty";
         return c;
     }
-    const std::string_view writerText = XLoaderText(back.get(), n);
-    const uint32_t writerCrc = Checksum(back.get(), n);
+    const std::string_view writerText = XLoaderVersionText(back.get(), n);
+    const uint32_t writerCrc = ChecksumOf(back.get(), n);
     c.writer = Shown(writerText) + ", CRC " + Hex32(writerCrc);
     if (writerCrc == imageCrc) {
         c.verdict = CheckVerdict::UpToDate;
         c.reason = "the writer's X-Loader equals the built-in one";
-    } else if (IsGreater(imageText, writerText)) {
+    } else if (IsVersionTextGreater(imageText, writerText)) {
         c.verdict = CheckVerdict::WouldUpdate;
         c.reason = "the checksums differ and the built-in version text is greater";
     } else {

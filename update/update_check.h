@@ -95,8 +95,6 @@ private:
     ComponentCheck CheckScanner(const CheckReport& report, const MachineDescriptor& d);
     ComponentCheck CheckWifi(ComponentId id, const MachineDescriptor& d);
     ComponentCheck CheckXLoader(const MachineDescriptor& d);
-    // Reads n bytes from start in blocks of the chunk size; false at the first failed block.
-    bool ReadBack(uint32_t start, uint8_t* destination, uint32_t n, uint32_t& failedAt);
 
     Clock& clock_;
     CTolvaUsb device_;

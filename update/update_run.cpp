@@ -5,19 +5,14 @@
 #include <utility>
 
 #include "update/message_buffer.h"
+#include "update/step_helpers.h"
+#include "update/update_rules.h"
 
 namespace brevant {
 
 namespace {
 
-constexpr const char* kFilesInUseCheckName = "REALTIME.000";
-// Writers below these builds cannot take the regular step sequence until their boot code
-// and application have been replaced and they have restarted.
-constexpr uint32_t kEarlyUpdateBelowAppBuild = 34494;
-constexpr uint32_t kEarlyUpdateBelowBootBuild = 35673;
 constexpr uint32_t kLinkSettleMilliseconds = 100;
-
-bool IsSupportedType(MachineType type) { return type >= 18 && type <= 20; }
 
 }  // namespace
 
@@ -40,7 +35,7 @@ void UpdateEngine::ReportError(const char* text) {
 
 void UpdateEngine::LogIdentification(MachineType type) {
     RunMessage m;
-    if (!IsSupportedType(type)) {
+    if (!IsAdmittedMachineType(type)) {
         const char* format = id_.bootMode == 0 ? "USB found %s(%d), App. Ver. %X.%02X "
                                                : "USB found %s(%d), Boot Ver. %X.%02X ";
         log_.Line(m.Format(format, MachineNameFor(type), int(type), id_.appVersion >> 8, id_.appVersion & 0xFFu));
@@ -59,29 +54,20 @@ void UpdateEngine::LogIdentification(MachineType type) {
         log_.Line(m.c_str());
     };
     if (id_.bootMode == 0) {
-        id_.mainBootVersion = id_.mainBootBuild = id_.secondaryBootVersion = id_.secondaryBootBuild = 0;
-        if (device_.GetBootVersions(&id_.mainBootVersion, &id_.mainBootBuild, &id_.secondaryBootVersion,
-                                    &id_.secondaryBootBuild) != 0) {
-            id_.mainBootVersion = id_.mainBootBuild = id_.secondaryBootVersion = id_.secondaryBootBuild = 0;
-        }
+        ReadBootVersions(device_, id_);
         line("App.", id_.appVersion, id_.appBuild);
         if (id_.mainBootVersion != 0) line("Main Boot", id_.mainBootVersion, id_.mainBootBuild);
         if (id_.secondaryBootVersion != 0) line("Secondary Boot", id_.secondaryBootVersion, id_.secondaryBootBuild);
     } else {
         // The writer answered from its boot code: what it reported is the boot code's.
-        id_.secondaryBootVersion = 0;
-        id_.secondaryBootBuild = 0;
-        id_.mainBootVersion = id_.appVersion;
-        id_.mainBootBuild = id_.appBuild;
-        id_.appVersion = DescriptorFor(type).bootModeAppVersion;
-        id_.appBuild = 0;
+        TakeBootModeIdentity(id_, DescriptorFor(type));
         line("Boot.", id_.appVersion, id_.appBuild);
     }
 }
 
 bool UpdateEngine::AskBeforeDowngrade(const MachineDescriptor& d) {
     const uint32_t reported = device_.version();
-    if (!(d.appImageVersion < (reported & ~0xFFu) || d.appImageBuild < id_.appBuild)) return true;
+    if (!WouldAskBeforeDowngrade(d.appImageVersion, d.appImageBuild, reported, id_.appBuild)) return true;
     RunMessage m;
     m.Format(
         "You are about to install version %X.%02X.%02X, Build %d\non a Machine that is running version "
@@ -113,7 +99,7 @@ RunOutcome UpdateEngine::RunUpdate() {
         }
         const MachineType type = device_.machineType();
         LogIdentification(type);
-        if (!IsSupportedType(type)) {
+        if (!IsAdmittedMachineType(type)) {
             ReportError(m.Format("Improper Machine Type.  This update is not for %s!", MachineNameFor(type)));
             outcome = RunOutcome::NotUpdated;
             return;
@@ -130,8 +116,7 @@ RunOutcome UpdateEngine::RunUpdate() {
             return;
         }
         SyncClock();
-        if ((id_.bootMode == 0 && id_.appBuild < kEarlyUpdateBelowAppBuild) ||
-            (id_.bootMode != 0 && id_.mainBootBuild < kEarlyUpdateBelowBootBuild)) {
+        if (NeedsEarlyUpdate(id_)) {
             flags_.restartPending = true;
             if (UpdateBootCode() > 0) return;
             if (UpdateApplication() > 0) return;
@@ -179,10 +164,6 @@ void UpdateEngine::CloseRun() {
     log_.Close();
 }
 
-uint32_t UpdateEngine::PcClockValue() {
-    const int64_t now = clock_.UnixSeconds();
-    // The writer keeps local wall-clock time; the offset already includes daylight saving.
-    return uint32_t(uint64_t(now + clock_.ToLocal(now).utcOffsetSeconds));
-}
+uint32_t UpdateEngine::PcClockValue() { return LocalClockSeconds(clock_); }
 
 }  // namespace brevant

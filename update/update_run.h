@@ -10,12 +10,12 @@
 #include "common/user_interface.h"
 #include "device/device_protocol.h"
 #include "device/transport.h"
+#include "images/image_resources.h"
 #include "images/machine_catalogue.h"
 #include "update/run_log.h"
 
 namespace brevant {
 
-struct LoadedImage;
 struct WifiComponent;
 
 struct IdentificationFields {
@@ -84,13 +84,11 @@ private:
     // Shared by the steps (update_steps_support.cpp).
     // Tells the person why a built-in image could not be had and returns 1. The out-of-memory
     // text goes to the log only where the step's own convention logs it.
-    int ReportImageLoadFailure(const LoadedImage& image, uint32_t resourceId, bool logOutOfMemory);
+    int ReportImageLoadFailure(ImageLoadError error, uint32_t resourceId, bool logOutOfMemory);
     // "System too low on memory!" in the error box (and the log if asked); returns 1.
     int ReportOutOfMemory(bool logIt);
     // The failure texts of the application and boot code transfers; returns 5.
     int ReportTransferFailure(int code, const char* machineName);
-    // Largest block one region read or write may move: the identified chunk size.
-    uint32_t BlockSize() const;
     // The one implementation behind both WiFi steps.
     int UpdateWifiComponent(const WifiComponent& component);
     // The X-Loader comparison and programming between the opening and closing texts.

@@ -1,5 +1,4 @@
-// What the update steps share: how a missing image or a refused transfer is reported, and
-// the block size of their read, write and scanner loops.
+// What the update steps share: how a missing image or a refused transfer is reported.
 
 #include "device/packet.h"
 #include "images/image_resources.h"
@@ -14,9 +13,9 @@ constexpr const char* kOutOfMemoryText = "System too low on memory!";
 
 }  // namespace
 
-int UpdateEngine::ReportImageLoadFailure(const LoadedImage& image, uint32_t resourceId, bool logOutOfMemory) {
+int UpdateEngine::ReportImageLoadFailure(ImageLoadError error, uint32_t resourceId, bool logOutOfMemory) {
     RunMessage m;
-    switch (image.error) {
+    switch (error) {
         case ImageLoadError::OutOfMemory:
             return ReportOutOfMemory(logOutOfMemory);
         case ImageLoadError::UnknownResource:
@@ -55,12 +54,6 @@ int UpdateEngine::ReportTransferFailure(int code, const char* machineName) {
     log_.Line(m.c_str());
     ui_.ShowError(m.c_str());
     return 5;
-}
-
-uint32_t UpdateEngine::BlockSize() const {
-    const uint32_t chunk = device_.chunkSize();
-    // Identification always sets it; the guard only keeps a loop from never advancing.
-    return chunk == 0 || chunk > kMaxPayload ? kMaxPayload : chunk;
 }
 
 }  // namespace brevant

@@ -5,10 +5,11 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <new>
 
 #include "images/image_resources.h"
 #include "update/message_buffer.h"
+#include "update/step_helpers.h"
+#include "update/update_rules.h"
 #include "update/update_run.h"
 
 namespace brevant {
@@ -28,13 +29,12 @@ struct WifiComponent {
 
 namespace {
 
-constexpr uint32_t kReadSelector = 4;
 constexpr int kComparisons = 3;  // compare, program, compare, program, compare
 constexpr const char* kNotTakenText = "Unable to program your writer.  Check if a job is open.";
 
 constexpr WifiComponent kWifiApp{
     &MachineDescriptor::wifiAppResourceId,
-    8,
+    kWifiAppRegion,
     "WiFi App",
     "Checking WiFi App...",
     "Reading WiFi App. from %s...",
@@ -47,7 +47,7 @@ constexpr WifiComponent kWifiApp{
 
 constexpr WifiComponent kWifiNvs{
     &MachineDescriptor::wifiNvsResourceId,
-    9,
+    kWifiNvsRegion,
     "WiFi NVS",
     "Checking WiFi NVS...",
     "Reading WiFi NVS. from %s...",
@@ -70,15 +70,15 @@ int UpdateEngine::UpdateWifiComponent(const WifiComponent& c) {
     if (resourceId == 0) return 0;
 
     const LoadedImage image = LoadImageResource(resourceId, kImageSlack);
-    if (!image.ok()) return ReportImageLoadFailure(image, resourceId, false);
+    if (!image.ok()) return ReportImageLoadFailure(image.error, resourceId, false);
     const uint32_t n = image.length;
     const uint8_t* const bytes = image.bytes.get();
     // Zeroed, so no byte of it is ever undefined; a pass whose read failed is not compared
     // at all, since what it left behind belongs to an earlier pass or to no read.
-    const std::unique_ptr<uint8_t[]> readBack(new (std::nothrow) uint8_t[n == 0 ? 1 : n]());
+    const std::unique_ptr<uint8_t[]> readBack = AllocateWorkBuffer(n);
     if (!readBack) return ReportOutOfMemory(false);
 
-    const uint32_t block = BlockSize();
+    const uint32_t block = TransferBlockSize(device_.chunkSize());
     RunMessage m;
     for (int comparison = 1;; ++comparison) {
         device_.ShowText(c.checkingText);
@@ -88,11 +88,7 @@ int UpdateEngine::UpdateWifiComponent(const WifiComponent& c) {
         uint32_t size = 0;
         uint32_t start = device_.QueryRegion(c.regionId, &size);
         if (size == 0) return 0;  // no such region on this writer, or the link is gone
-        bool readAll = true;
-        for (uint32_t offset = 0; offset < n && readAll; offset += std::min(n - offset, block)) {
-            readAll = device_.ReadRegion(start + offset, std::min(n - offset, block), readBack.get() + offset,
-                                         kReadSelector);
-        }
+        const bool readAll = ReadRegionBack(device_, start, readBack.get(), n);
         if (readAll && std::memcmp(readBack.get(), bytes, n) == 0) return 0;
 
         if (comparison >= kComparisons) {

@@ -3,7 +3,22 @@
 #include "device/socket_transport.h"
 #include "sim/writer_settings.h"
 
+#include <sstream>
+
 namespace brevant {
+
+namespace {
+
+// Every line of a block moved right, for nesting a list under an option.
+std::string IndentText(const std::string& block, const char* indent) {
+    std::istringstream lines(block);
+    std::string line;
+    std::string result;
+    while (std::getline(lines, line)) result += indent + line + "\n";
+    return result;
+}
+
+}  // namespace
 
 bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, std::string& error) {
     bool answerGiven = false;
@@ -81,7 +96,7 @@ std::string CliHelpText() {
            "                         in decimal or with a 0x prefix). Without SETTINGS: a\n"
            "                         Brevant (type 19) whose every component is older than\n"
            "                         the built-in images. Keys:\n" +
-           WriterSettingsHelp() +
+           IndentText(WriterSettingsHelp(), "    ") +
            "  --writer tcp:HOST:PORT reach the writer over a socket link (for instance a\n"
            "                         brevant-writer-sim) instead of USB\n"
            "  --record FILE          record every transfer of the run (direction, bytes,\n"
@@ -100,14 +115,17 @@ std::string CliHelpText() {
            "  --version              print the program version and exit\n"
            "  --help                 print this help and exit\n"
            "\n"
-           "Exit status:\n"
+           "Exit status of an update run:\n"
            "  0  the writer was updated\n"
            "  1  the run failed (an error was shown)\n"
            "  2  usage error\n"
            "  3  not updated: the machine type was refused or a question was answered No\n"
-           "     (--check: the run would update nothing: refused type or a file open)\n"
-           "  4  --check: the run would update at least one component\n"
-           "     (--check: 0 nothing to update, 1 no writer or it stopped answering)\n";
+           "Exit status of --check:\n"
+           "  0  nothing to update\n"
+           "  1  no writer found, or it stopped answering\n"
+           "  2  usage error\n"
+           "  3  a run would update nothing: the machine type is refused or a file is open\n"
+           "  4  a run would update at least one component\n";
 }
 
 }  // namespace brevant

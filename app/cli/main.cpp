@@ -7,6 +7,7 @@
 
 #include "app/cli/check_report.h"
 #include "app/cli/cli_options.h"
+#include "app/cli/progress_display.h"
 #include "app/cli/terminal_ui.h"
 #include "app/cli/writer_link.h"
 #include "app/documents_folder.h"
@@ -104,6 +105,8 @@ int main(int argc, char** argv) {
     RunOutcome outcome;
     {
         TerminalUi ui(std::cout, std::cerr, std::cin, isatty(STDIN_FILENO) == 1, options.answers, welcome);
+        ProgressDisplay progress(std::cout, isatty(STDOUT_FILENO) == 1, clock);
+        ui.SetProgressDisplay(&progress);
         UpdateLog log(UpdateLogPath, clock, kProgramTitle, version);
         UpdateEngine engine(transport, ui, clock, log, kProgramTitle, welcome);
         outcome = engine.RunUpdate();

@@ -25,13 +25,19 @@ TerminalUi::TerminalUi(std::ostream& out, std::ostream& err, std::istream& in, b
       answers_(answers),
       idleText_(std::move(idleText)) {}
 
+void TerminalUi::EndProgressLine() {
+    if (progress_ != nullptr) progress_->Finish();
+}
+
 void TerminalUi::SetStatusText(std::string_view text) {
     if (text == idleText_) return;
+    EndProgressLine();
     const std::string line = IndentText(text, "  ");
     if (!line.empty()) out_ << line << std::endl;
 }
 
 void TerminalUi::ShowMessage(std::string_view text, std::string_view caption, BoxIcon icon) {
+    EndProgressLine();
     std::ostream& stream = icon == BoxIcon::Information ? out_ : err_;
     const char* label = icon == BoxIcon::Error ? "Error" : icon == BoxIcon::Exclamation ? "Warning" : nullptr;
     if (label != nullptr) {
@@ -43,6 +49,7 @@ void TerminalUi::ShowMessage(std::string_view text, std::string_view caption, Bo
 }
 
 bool TerminalUi::AskYesNo(std::string_view text, std::string_view caption) {
+    EndProgressLine();
     out_ << caption << ": " << IndentText(text, "  ") << std::endl;
     switch (answers_) {
         case AnswerPolicy::Yes:
@@ -72,7 +79,7 @@ bool TerminalUi::AskYesNo(std::string_view text, std::string_view caption) {
 }
 
 void TerminalUi::ReportProgress(const ProgressEvent& event) {
-    if (progress_) progress_(event);
+    if (progress_ != nullptr) progress_->Show(event);
 }
 
 }  // namespace brevant

@@ -2,11 +2,11 @@
 // The dialog services on a terminal: status texts become progress lines, boxes become
 // messages (errors on stderr), questions become prompts.
 
-#include <functional>
 #include <iosfwd>
 #include <string>
 
 #include "app/cli/cli_options.h"
+#include "app/cli/progress_display.h"
 #include "common/user_interface.h"
 
 namespace brevant {
@@ -23,8 +23,9 @@ public:
     bool AskYesNo(std::string_view text, std::string_view caption) override;
     void ReportProgress(const ProgressEvent& event) override;
 
-    // Where progress events go; without one they are dropped.
-    void SetProgressSink(std::function<void(const ProgressEvent&)> sink) { progress_ = std::move(sink); }
+    // Where progress events go; without one they are dropped. A bar still open is ended
+    // before any other output so the two never share a line.
+    void SetProgressDisplay(ProgressDisplay* display) { progress_ = display; }
 
 private:
     std::ostream& out_;
@@ -33,7 +34,9 @@ private:
     bool inputIsTerminal_;
     AnswerPolicy answers_;
     std::string idleText_;
-    std::function<void(const ProgressEvent&)> progress_;
+    ProgressDisplay* progress_ = nullptr;
+
+    void EndProgressLine();
 };
 
 // A multi-line text with every line after the first indented, and leading line breaks gone.

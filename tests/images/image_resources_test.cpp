@@ -149,6 +149,15 @@ TEST(ImageContainer, MalformedContainersAreRefusedBeforeAllocating) {
     EXPECT_EQ(LoadImageFromContainer(nullptr, 16, 0).error, ImageLoadError::MalformedContainer);
 }
 
+TEST(ImageContainer, TheExpansionBoundAdmitsTheMostCompressibleText) {
+    const std::vector<uint8_t> zeros(1 << 18, 0);
+    std::vector<uint8_t> container;
+    ASSERT_TRUE(PackImageContainer(zeros.data(), uint32_t(zeros.size()), container));
+    const LoadedImage image = LoadImageFromContainer(container.data(), uint32_t(container.size()), 0);
+    ASSERT_TRUE(image.ok());
+    EXPECT_EQ(image.length, zeros.size());
+}
+
 TEST(ImageContainer, AContainerMuchLongerThanItsStreamIsCorrupt) {
     std::vector<uint8_t> container = Container("abcdefghijklmnopqrstuvwxyz0123456789");
     StoreLe32(container.data(), 5000);   // plausible for the size, but the stream ends long before

@@ -52,7 +52,7 @@ const std::vector<std::pair<uint32_t, uint8_t>> kFirstFour = {{0, 1}, {1, 2}, {2
 
 class IntelHex : public ::testing::TestWithParam<HexCase> {};
 
-TEST_P(IntelHex, LoadsAsSpecified) {
+TEST_P(IntelHex, GivesItsResultAndImage) {
     const HexCase& c = GetParam();
     std::vector<uint8_t> image(c.size, 0xFF);
     const auto* text = reinterpret_cast<const uint8_t*>(c.text.data());

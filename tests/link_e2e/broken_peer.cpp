@@ -6,6 +6,7 @@
 //   midframe   a frame announcing 100 bytes, 10 of them, then the connection closes
 //   noframe    bytes that are no frame at all (text), then the connection closes
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -40,9 +41,9 @@ bool ReceiveAll(int s, unsigned char* bytes, size_t n) {
 }
 
 std::vector<unsigned char> Frame(uint32_t announced, const std::vector<unsigned char>& body) {
-    std::vector<unsigned char> bytes = {uint8_t(announced), uint8_t(announced >> 8), uint8_t(announced >> 16),
-                                        uint8_t(announced >> 24)};
-    bytes.insert(bytes.end(), body.begin(), body.end());
+    std::vector<unsigned char> bytes(4 + body.size());
+    for (int i = 0; i < 4; ++i) bytes[size_t(i)] = uint8_t(announced >> (8 * i));
+    std::copy(body.begin(), body.end(), bytes.begin() + 4);
     return bytes;
 }
 
