@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/file_lock.h"
 #include "update/message_buffer.h"
 
 namespace brevant {
@@ -44,6 +45,13 @@ void UpdateLog::Open() {
     // Append mode creates a missing file, keeps what is there and writes at the end.
     file_ = std::fopen(path->c_str(), "ab");
     if (file_ == nullptr) return;
+    // A log held by another run counts as one that cannot be opened: this run goes on
+    // without a log rather than mixing its lines into the other's.
+    if (!LockFileExclusively(file_)) {
+        std::fclose(file_);
+        file_ = nullptr;
+        return;
+    }
     LogLineBuffer header;
     WriteAndFlush(header.Format("%s - %s: Build: %s\n", Timestamp().c_str(), title_.c_str(), version_.c_str()));
 }

@@ -97,6 +97,23 @@ TEST_F(UpdateLogTest, NowhereToWriteLeavesTheLogClosedAndQuiet) {
     EXPECT_FALSE(std::filesystem::exists(folder / "missing"));
 }
 
+TEST_F(UpdateLogTest, ALogHeldByAnotherRunIsLeftAlone) {
+    UpdateLog first = MakeLog();
+    first.Open();
+    ASSERT_TRUE(first.IsOpen());
+    UpdateLog second = MakeLog();
+    second.Open();
+    EXPECT_FALSE(second.IsOpen());
+    second.Line("must not appear");
+    second.Close();
+    first.Close();
+    EXPECT_THAT(ReadFile(path), ::testing::Not(::testing::HasSubstr("must not appear")));
+    // Once the first run has closed it, the next run gets the log again.
+    second.Open();
+    EXPECT_TRUE(second.IsOpen());
+    second.Close();
+}
+
 TEST(LogTimestampTest, EnglishMonthsTwoDigitDaysAndTwoBlanks) {
     struct Case {
         LocalTime t;
