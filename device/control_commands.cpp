@@ -34,26 +34,28 @@ bool CTolvaUsb::ShowText(const char* text) {
         PrepareRequest(CMD_SHOW_TEXT, 0);
     } else {
         const size_t n = std::strlen(text);
-        // The text and its NUL must fit one payload; a longer one is refused unsent rather
-        // than overrunning the send buffer.
-        if (n >= kMaxPayload) return false;
-        const uint32_t length = (uint32_t(n) + kTextBlock) & ~(kTextBlock - 1);
+        // A text whose NUL does not fit one payload keeps a length above the limit and is
+        // never copied: SendPacket turns it away and closes the link like any oversized
+        // request, instead of the copy running past the send buffer.
+        const uint32_t length = n < kMaxPayload ? (uint32_t(n) + kTextBlock) & ~(kTextBlock - 1) : kOversized;
         PrepareRequest(CMD_SHOW_TEXT, length, uint32_t(n));
         // Only the text and its NUL are written; the rest of the block keeps what earlier
         // packets left there, as the writer reads no further than the NUL.
-        std::memcpy(RequestPayload(), text, n + 1);
+        if (length <= kMaxPayload) std::memcpy(RequestPayload(), text, n + 1);
     }
     return Exchange() && ResponseCode() == CMD_SHOW_TEXT;
 }
 
 int CTolvaUsb::CheckFile(std::string_view fileName) {
     const size_t n = fileName.size();
-    if (n > kMaxPayload) return kResultNoValidResponse;
-    const uint32_t length = (uint32_t(n) + kNameBlock - 1) & ~(kNameBlock - 1);
+    // As for a text: a name too long for one payload is left to SendPacket's limit, uncopied.
+    const uint32_t length = n <= kMaxPayload ? (uint32_t(n) + kNameBlock - 1) & ~(kNameBlock - 1) : kOversized;
     PrepareRequest(CMD_FILE_CHECK, length);
-    uint8_t* payload = RequestPayload();
-    if (n != 0) std::memcpy(payload, fileName.data(), n);
-    std::memset(payload + n, 0, length - n);
+    if (length <= kMaxPayload) {
+        uint8_t* payload = RequestPayload();
+        if (n != 0) std::memcpy(payload, fileName.data(), n);
+        std::memset(payload + n, 0, length - n);
+    }
     if (!Exchange()) return kResultNoValidResponse;
     if (ResponseCode() == CMD_FILE_CHECK) return kResultOk;
     if (ResponseCode() == RSP_STATUS) return int(ResponseParam(0));

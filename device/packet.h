@@ -8,6 +8,8 @@ namespace brevant {
 inline constexpr uint32_t kPacketHeaderSize = 32;
 inline constexpr uint32_t kMaxPayload = 65536;
 inline constexpr uint32_t kPacketBufferSize = kPacketHeaderSize + kMaxPayload;  // 65,568
+// A length field no packet may carry: SendPacket closes the link rather than send it.
+inline constexpr uint32_t kOversized = kMaxPayload + 1;
 
 namespace packet_offset {
 inline constexpr uint32_t kMagic0 = 0;

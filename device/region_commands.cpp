@@ -47,14 +47,18 @@ bool CTolvaUsb::PrepareRegion(uint32_t start, uint32_t size, uint32_t* outStatus
 }
 
 bool CTolvaUsb::WriteRegion(const uint8_t* bytes, uint32_t address, uint32_t count) {
-    // The steps cut their blocks to the chunk size; a larger block is refused unsent instead
-    // of running past the send buffer.
-    if (count > chunkSize_ || (bytes == nullptr && count != 0)) return false;
-    const uint32_t length = (count + (kWriteBlock - 1)) & ~(kWriteBlock - 1);
+    if (bytes == nullptr && count != 0) return false;
+    // A block beyond one payload is left uncopied to SendPacket's limit, which closes the
+    // link. One within the payload but above the chunk size would overrun the smaller
+    // writers' buffers; the steps never cut such a block, so it is refused unsent.
+    if (count <= kMaxPayload && count > chunkSize_) return false;
+    const uint32_t length = count <= kMaxPayload ? (count + (kWriteBlock - 1)) & ~(kWriteBlock - 1) : kOversized;
     PrepareRequest(CMD_REGION_WRITE, length, address, count);
-    uint8_t* payload = RequestPayload();
-    if (count != 0) std::memcpy(payload, bytes, count);
-    std::memset(payload + count, 0, length - count);
+    if (length <= kMaxPayload) {
+        uint8_t* payload = RequestPayload();
+        if (count != 0) std::memcpy(payload, bytes, count);
+        std::memset(payload + count, 0, length - count);
+    }
     return Exchange() && ResponseCode() == RSP_NEXT;
 }
 

@@ -72,15 +72,6 @@ TEST_F(ControlTest, ShowTextIsTrueOnlyForItsEcho) {
     EXPECT_TRUE(device.IsOpen());
 }
 
-TEST_F(ControlTest, ShowTextRefusesATextThatCannotFitOnePacket) {
-    const std::string huge(kMaxPayload, 'z');
-    EXPECT_FALSE(device.ShowText(huge.c_str()));
-    EXPECT_TRUE(fake.sent.empty());
-    const std::string largest(kMaxPayload - 1, 'z');
-    EXPECT_TRUE(device.ShowText(largest.c_str()));
-    EXPECT_EQ(Last().header.length, kMaxPayload);
-}
-
 struct NameCase {
     const char* name;
     std::string fileName;

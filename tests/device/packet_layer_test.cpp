@@ -81,6 +81,22 @@ TEST_F(PacketLayerTest, PayloadLengthLimitIsExactly64KiB) {
     }
 }
 
+TEST_F(PacketLayerTest, AResponseThatStopsShortFails) {
+    Answer a = Answer::Code(CMD_CLOCK);
+    a.payload.assign(40, 0x5A);
+    const std::vector<uint8_t> bytes = Frame(0, a);
+    fake.respond = [](const test::Sent&) { return Answer::Silence(); };
+    // Cut inside the header, and inside the payload after a complete header.
+    for (const size_t arrived : {size_t(10), size_t(52)}) {
+        SCOPED_TRACE(arrived);
+        device.Open();
+        fake.rawReads.emplace_back(bytes.begin(), bytes.begin() + long(arrived));
+        EXPECT_EQ(device.ClockTime(nullptr, 0, 0), kResultNoValidResponse);
+        EXPECT_FALSE(device.IsOpen());
+        EXPECT_EQ(device.sequence(), 0u);
+    }
+}
+
 struct BadHeaderCase {
     const char* name;
     int sequenceDelta;

@@ -121,14 +121,6 @@ TEST_F(RegionTest, WriteRegionPadsWithZerosAndNeedsRspNext) {
     EXPECT_FALSE(device.WriteRegion(bytes.data(), 0, 32));
 }
 
-TEST_F(RegionTest, WriteRegionRefusesABlockAboveTheChunkSize) {
-    AnswerAlways(Answer::Code(RSP_NEXT));
-    const auto bytes = Pattern(kMaxPayload + 1);
-    EXPECT_FALSE(device.WriteRegion(bytes.data(), 0, kMaxPayload + 1));
-    EXPECT_TRUE(fake.sent.empty());
-    EXPECT_TRUE(device.WriteRegion(bytes.data(), 0, kMaxPayload));
-}
-
 TEST_F(RegionTest, XLoaderGoesInChunksOfTheChunkSize) {
     fake.respond = [](const test::Sent& s) {
         return Answer::Code(s.header.code == CMD_PROGRAM_XLOADER ? RSP_NEXT : s.header.code);

@@ -79,12 +79,5 @@ TEST_F(ScannerTunnelTest, StatusAnswerFailsWithLengthZero) {
     EXPECT_EQ(answer[0], 9);
 }
 
-TEST_F(ScannerTunnelTest, PayloadAbove64KiBIsRefusedUnsent) {
-    const auto payload = Pattern(kMaxPayload + 1);
-    EXPECT_EQ(device.SensorBoardExchange(0x15, payload.data(), kMaxPayload + 1, nullptr, 0, nullptr),
-              kResultNoValidResponse);
-    EXPECT_TRUE(fake.sent.empty());
-}
-
 }  // namespace
 }  // namespace brevant

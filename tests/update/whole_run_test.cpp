@@ -341,6 +341,66 @@ TEST_F(WholeRunTest, WriterThatStaysAwayAfterARestartCannotBeReset) {
     EXPECT_EQ(ui.statusTexts.back(), kWelcome);
 }
 
+// Runs that stop before success: what is sent, in order, and when the error box comes
+// among the exchanges; a restart still pending at the end is answered with PROGRAM_MODE
+// before the writer's text line is cleared and the link closed.
+struct StoppedRunCase {
+    const char* name;
+    void (*configure)(WriterSettings&);
+    Names exchanges;
+    const char* firstAfterTheBox;
+    const char* error;
+    bool restartPending;
+};
+
+class WholeRunStopTest : public WholeRunTest, public ::testing::WithParamInterface<StoppedRunCase> {};
+
+TEST_P(WholeRunStopTest, StopsWithItsErrorAndClosesTheRun) {
+    const StoppedRunCase& c = GetParam();
+    WriterSettings settings;
+    c.configure(settings);
+    std::vector<size_t> boxesSeen;  // per exchange, the error boxes already shown
+    StartEdited(settings, [this, &boxesSeen](const SimRequest&, CommandCode&, std::vector<uint8_t>&) {
+        boxesSeen.push_back(ui.errorTexts().size());
+    });
+    ASSERT_EQ(Run(), RunOutcome::Failed);
+
+    EXPECT_THAT(Exchanges(), ElementsAreArray(c.exchanges));
+    EXPECT_THAT(ui.errorTexts(), ElementsAre(c.error));
+    ASSERT_EQ(boxesSeen.size(), writer->transcript().size());
+    const auto first = std::find_if(boxesSeen.begin(), boxesSeen.end(), [](size_t n) { return n != 0; });
+    ASSERT_NE(first, boxesSeen.end());
+    EXPECT_EQ(CommandName(writer->transcript()[size_t(first - boxesSeen.begin())]), c.firstAfterTheBox);
+    ASSERT_GE(log.lines.size(), 2u);
+    EXPECT_EQ(log.lines[log.lines.size() - 2], c.error);
+    EXPECT_EQ(log.lines.back(), "<exit>");
+    EXPECT_EQ(ui.statusTexts.back(), kWelcome);
+    EXPECT_EQ(engine->flags().restartPending, c.restartPending);
+    EXPECT_THAT(Pauses(clock.sleeps()), ElementsAre("100 x2"));  // around closing the link
+    EXPECT_FALSE(engine->device().IsOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Endings, WholeRunStopTest,
+    ::testing::Values(
+        // The file is let go of before the person is told; neither the clock nor any step follows.
+        StoppedRunCase{"FileOpen", [](WriterSettings& s) { s.fileOpen = true; },
+                       {"MACHINE_INFO", "BOOT_VERSIONS", "FILE_CHECK", "FILE_RELEASE", "PROBE"}, "PROBE",
+                       "Unable to program your writer.\nPlease close any open files on your Brevant/Brevant II",
+                       false},
+        // The early application refused: the restart asked for before the boot code is still
+        // pending, so the closing leaves programming mode first. The writer restarts on it,
+        // so the closing's clear never reaches it; the pauses show the link was still closed.
+        StoppedRunCase{"EarlyApplicationRefused",
+                       [](WriterSettings& s) {
+                           s.appBuild = 34000;
+                           s.knob(WriterComponent::App).refuse = 1;
+                       },
+                       Join({kIdentify, BootProgrammed(),
+                             {"IMAGE_CRC", "SHOW_TEXT", "PROGRAM_APP", "SHOW_TEXT", "PROGRAM_MODE"}}),
+                       "PROGRAM_MODE", "Unable to program your writer.  Error Code 133", true}),
+    [](const auto& p) { return std::string(p.param.name); });
+
 // The clock is compared before anything is written; a difference beyond five minutes is
 // only set after a Yes. The run goes on either way.
 struct ClockCase {

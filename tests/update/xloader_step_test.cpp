@@ -47,6 +47,18 @@ TEST_F(XLoaderStepTest, DoneFlagMakesTheCallFree) {
     EXPECT_THAT(ui.statusTexts, IsEmpty());
 }
 
+TEST_F(XLoaderStepTest, MachineWithoutAnXLoaderImageOnlyClearsTheDisplay) {
+    WriterSettings settings;
+    settings.machineType = 17;  // its catalogue record carries no X-Loader
+    Start(settings);
+    Identify();
+    EXPECT_EQ(engine->UpdateXLoader(), 0);
+    EXPECT_THAT(Exchanges(), ElementsAre("PROBE"));
+    EXPECT_THAT(log.lines, IsEmpty());
+    EXPECT_THAT(ui.statusTexts, IsEmpty());
+    EXPECT_FALSE(engine->flags().xLoaderDone);
+}
+
 TEST_F(XLoaderStepTest, ReadBackEqualToTheImageSetsDoneWithoutALogLine) {
     LoadWriter(BuiltInImage(kXLoaderImage));
     EXPECT_EQ(engine->UpdateXLoader(), 0);
