@@ -4,19 +4,7 @@ set -u
 exe="$1"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-passes=0
-
-check() {  # description, condition...
-    local what="$1"
-    shift
-    if "$@"; then
-        passes=$((passes + 1))
-    else
-        echo "FAIL: $what" >&2
-        failures=$((failures + 1))
-    fi
-}
+. "$(dirname "$0")/../support/check.sh"
 
 run() {  # folder, args... ; sets status, out, err
     local folder="$1"
@@ -66,5 +54,4 @@ check "declined downgrade: no error shown" test -z "$err"
 run "$work/newer-noterm" --simulate=version=0x03000000,build=36000
 check "without a terminal the answer is No" test "$status" -eq 3
 
-echo "$passes passed, $failures failed"
-test "$failures" -eq 0
+finish_checks

@@ -15,19 +15,7 @@ cleanup() {
     test -n "${KEEP_LINK_E2E:-}" && echo "kept $work" >&2 || rm -rf "$work"
 }
 trap cleanup EXIT
-failures=0
-passes=0
-
-check() {  # description, condition...
-    local what="$1"
-    shift
-    if "$@"; then
-        passes=$((passes + 1))
-    else
-        echo "FAIL: $what" >&2
-        failures=$((failures + 1))
-    fi
-}
+. "$(dirname "$0")/../support/check.sh"
 
 # Starts a server in the background writing to $1; sets port once it listens.
 start() {
@@ -153,5 +141,4 @@ run "$work/nobody" --writer "tcp:127.0.0.1:$sim_port"
 check "nobody listening: run exits 1" test "$status" -eq 1
 check "nobody listening: open failure logged" grep -q " - Unable to open a connection with your steno machine.$" "$work/nobody/QZUpdate.log"
 
-echo "$passes passed, $failures failed"
-test "$failures" -eq 0
+finish_checks
