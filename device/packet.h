@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "common/byte_order.h"
+
 namespace brevant {
 
 inline constexpr uint32_t kPacketHeaderSize = 32;
@@ -72,5 +74,15 @@ struct PacketHeader {
     uint32_t length = 0;
     uint32_t params[5] = {0, 0, 0, 0, 0};
 };
+
+// The header fields of the packet starting at `p` (at least kPacketHeaderSize bytes).
+inline PacketHeader DecodePacketHeader(const uint8_t* p) {
+    PacketHeader h;
+    h.sequence = LoadLe32(p + packet_offset::kSequence);
+    h.code = LoadLe16(p + packet_offset::kCode);
+    h.length = LoadLe32(p + packet_offset::kLength);
+    for (int i = 0; i < 5; ++i) h.params[i] = LoadLe32(p + packet_offset::kParam0 + 4 * i);
+    return h;
+}
 
 }  // namespace brevant

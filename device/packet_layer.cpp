@@ -90,19 +90,8 @@ bool CTolvaUsb::Exchange() {
     return ReceivePacket() != 0;
 }
 
-namespace {
-PacketHeader ReadHeader(const uint8_t* p) {
-    PacketHeader h;
-    h.sequence = LoadLe32(p + packet_offset::kSequence);
-    h.code = LoadLe16(p + packet_offset::kCode);
-    h.length = LoadLe32(p + packet_offset::kLength);
-    for (int i = 0; i < 5; ++i) h.params[i] = LoadLe32(p + packet_offset::kParam0 + 4 * i);
-    return h;
-}
-}  // namespace
-
-PacketHeader CTolvaUsb::RequestHeader() const { return ReadHeader(send_.data()); }
-PacketHeader CTolvaUsb::ResponseHeader() const { return ReadHeader(receive_.data()); }
+PacketHeader CTolvaUsb::RequestHeader() const { return DecodePacketHeader(send_.data()); }
+PacketHeader CTolvaUsb::ResponseHeader() const { return DecodePacketHeader(receive_.data()); }
 
 void CTolvaUsb::ReportProgress(std::string_view what, uint64_t done, uint64_t total) {
     if (ui_ != nullptr) ui_->ReportProgress(ProgressEvent{what, done, total, "bytes"});

@@ -88,10 +88,7 @@ uint32_t VirtualWriter::Write(const uint8_t* buffer, uint32_t n) {
     request.bytesWritten = n;
     request.atMilliseconds = clock_.MonotonicMilliseconds();
     if (n >= kPacketHeaderSize) {
-        request.header.sequence = LoadLe32(buffer + packet_offset::kSequence);
-        request.header.code = LoadLe16(buffer + packet_offset::kCode);
-        request.header.length = LoadLe32(buffer + packet_offset::kLength);
-        for (int i = 0; i < 5; ++i) request.header.params[i] = LoadLe32(buffer + packet_offset::kParam0 + 4 * i);
+        request.header = DecodePacketHeader(buffer);
         request.wellFormed = buffer[0] == kMagic0 && buffer[1] == kMagic1 &&
                              uint64_t(request.header.length) + kPacketHeaderSize == n;
         request.payload.assign(buffer + kPacketHeaderSize, buffer + n);

@@ -25,16 +25,12 @@ std::string Describe(const uint8_t* bytes, size_t n) {
     if (n == 0) return "nothing";
     std::string text;
     if (n >= kPacketHeaderSize) {
-        const CommandCode code = LoadLe16(bytes + packet_offset::kCode);
+        const PacketHeader h = DecodePacketHeader(bytes);
         char head[160];
         std::snprintf(head, sizeof head, "%s (0x%04X) seq %u length %u params %08X %08X %08X %08X %08X, ",
-                      CommandName(code), unsigned(code), unsigned(LoadLe32(bytes + packet_offset::kSequence)),
-                      unsigned(LoadLe32(bytes + packet_offset::kLength)),
-                      unsigned(LoadLe32(bytes + packet_offset::kParam0)),
-                      unsigned(LoadLe32(bytes + packet_offset::kParam0 + 4)),
-                      unsigned(LoadLe32(bytes + packet_offset::kParam0 + 8)),
-                      unsigned(LoadLe32(bytes + packet_offset::kParam0 + 12)),
-                      unsigned(LoadLe32(bytes + packet_offset::kParam0 + 16)));
+                      CommandName(h.code), unsigned(h.code), unsigned(h.sequence), unsigned(h.length),
+                      unsigned(h.params[0]), unsigned(h.params[1]), unsigned(h.params[2]), unsigned(h.params[3]),
+                      unsigned(h.params[4]));
         text = head;
     }
     text += std::to_string(n) + " bytes";

@@ -133,15 +133,12 @@ std::string StorageSummary(const VirtualWriter& writer) {
 
 std::string DescribePacket(const uint8_t* bytes, uint32_t n) {
     if (n < kPacketHeaderSize) return Format("%u bytes (shorter than a packet header)", unsigned(n));
-    const CommandCode code = LoadLe16(bytes + packet_offset::kCode);
+    const PacketHeader h = DecodePacketHeader(bytes);
+    const CommandCode code = h.code;
     std::string text = Format("%s (0x%04X) seq %u length %u params 0x%X 0x%X 0x%X 0x%X 0x%X", CommandName(code), unsigned(code),
-                              unsigned(LoadLe32(bytes + packet_offset::kSequence)),
-                              unsigned(LoadLe32(bytes + packet_offset::kLength)),
-                              unsigned(LoadLe32(bytes + packet_offset::kParam0)),
-                              unsigned(LoadLe32(bytes + packet_offset::kParam0 + 4)),
-                              unsigned(LoadLe32(bytes + packet_offset::kParam0 + 8)),
-                              unsigned(LoadLe32(bytes + packet_offset::kParam0 + 12)),
-                              unsigned(LoadLe32(bytes + packet_offset::kParam0 + 16)));
+                              unsigned(h.sequence), unsigned(h.length), unsigned(h.params[0]),
+                              unsigned(h.params[1]), unsigned(h.params[2]), unsigned(h.params[3]),
+                              unsigned(h.params[4]));
     if (bytes[0] != kMagic0 || bytes[1] != kMagic1) text += " (no QZ magic)";
     if (code == CMD_SHOW_TEXT && n > kPacketHeaderSize) {
         size_t end = kPacketHeaderSize;
